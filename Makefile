@@ -1,0 +1,69 @@
+# Kelvo Transfer: the two commands of the README, and the steps they are made of.
+#   make demo   set up, build, and run the transfer tool against the simulated scanner
+#   make check  set up, build for Linux and Windows, and pass every test
+
+JOBS        ?= 2
+BUILD       ?= build
+BUILD_WIN   ?= build-windows
+BUILD_ASAN  ?= build-asan
+# Warnings are errors in CI.
+WERROR      ?= $(if $(CI),ON,OFF)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_WERROR=$(WERROR)
+
+export WINEDEBUG   ?= -all
+export WINEPREFIX  ?= $(CURDIR)/$(BUILD_WIN)/wineprefix
+export WINEARCH    ?= win64
+
+DEBIAN_PACKAGES = build-essential cmake pkg-config \
+  libusb-1.0-0-dev libumockdev-dev umockdev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  libstb-dev fonts-dejavu-core \
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
+  ffmpeg
+
+SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
+
+.PHONY: deps build windows test test-native test-windows sanitize check demo clean
+
+deps:
+	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	else echo "All build dependencies are installed."; fi
+
+build:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+windows:
+	cmake -S . -B $(BUILD_WIN) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake
+	cmake --build $(BUILD_WIN) -j$(JOBS)
+
+test-native: build
+	ctest --test-dir $(BUILD) --output-on-failure
+
+# The Windows tests run under wine; its prefix is made once, before the first test starts.
+test-windows: windows
+	@[ -d "$(WINEPREFIX)" ] || { echo "Preparing the wine prefix $(WINEPREFIX)"; wineboot -i >/dev/null 2>&1; wineserver -w; }
+	ctest --test-dir $(BUILD_WIN) --output-on-failure
+
+# The native suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKELVO_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(BUILD_ASAN) --output-on-failure
+
+test: test-native test-windows sanitize
+
+check: deps
+	$(MAKE) test-native
+	$(MAKE) test-windows
+	$(MAKE) sanitize
+
+demo: deps build
+	$(BUILD)/bin/kelvo info --simulate
+
+clean:
+	rm -rf $(BUILD) $(BUILD_WIN) $(BUILD_ASAN)

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Runs one Windows executable of the cross-build under wine: the build's own wine prefix, no wine
+# debug output, no Mono or Gecko installers. The prefix is initialised once (wineboot -i, slow on
+# the first start) before the first program runs; runs that start together wait for it, so
+# `ctest -j` is safe. CMake uses this script as the cross-compiling emulator (mingw-w64.cmake).
+#
+# Usage: wine-run.sh PREFIX PROGRAM [ARGUMENTS...]
+set -eu
+prefix=$1
+shift
+WINEPREFIX=$prefix
+WINEDEBUG=${WINEDEBUG:--all}
+WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+
+if [ ! -f "$prefix/.kelvo-ready" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock 9
+    if [ ! -f "$prefix/.kelvo-ready" ]; then
+      if ! wineboot -i >"$prefix.init.log" 2>&1; then
+        echo "wine-run.sh: wineboot -i failed for $prefix; see $prefix.init.log" >&2
+        exit 1
+      fi
+      touch "$prefix/.kelvo-ready"
+    fi
+  ) 9>"$prefix.lock"
+fi
+exec wine "$@"

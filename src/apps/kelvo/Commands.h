@@ -1,0 +1,17 @@
+#pragma once
+#include "CommandLine.h"
+
+#include <ostream>
+
+namespace kelvo::cli {
+
+enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoScanner = 3 };
+
+int runInfo(const Options& options, std::ostream& out, std::ostream& err);
+int runSetClock(const Options& options, std::ostream& out, std::ostream& err);
+int runDumpCf(const Options& options, std::ostream& out, std::ostream& err);
+
+// A message of the program's own, CR LF and all, as a terminal shows it.
+std::string forTerminal(std::string message);
+
+} // namespace kelvo::cli

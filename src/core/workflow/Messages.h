@@ -1,0 +1,18 @@
+#pragma once
+// The messages the download runs show, character for character. Line breaks inside a message
+// are CR LF, as the message boxes show them.
+#include <string>
+
+namespace kelvo::messages {
+
+inline constexpr const char* kTryAgain = "Try again !";
+inline constexpr const char* kTransmissionProblem = "Transmision problem !";
+inline constexpr const char* kNoImages = "No images !";
+inline constexpr const char* kFinish = "Finish!";
+inline constexpr int kRequiredSvnVersion = 1812;
+inline constexpr int kMagicNumber = 7181;
+
+// "To old hardware !" CR LF "Your version: %d, request version %d"
+std::string tooOldHardware(int version);
+
+} // namespace kelvo::messages
