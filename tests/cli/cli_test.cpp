@@ -11,16 +11,16 @@
 namespace kelvo::cli {
 namespace {
 
-struct Run {
+struct ToolRun {
     int status = -1;
     std::string out, err;
 };
 
-Run run(std::vector<std::string> args) {
+ToolRun run(std::vector<std::string> args) {
     Options options = parseCommandLine(args);
     options.virtualTime = true;
     std::ostringstream out, err;
-    Run r;
+    ToolRun r;
     if (options.command == "info") r.status = runInfo(options, out, err);
     else if (options.command == "set-clock") r.status = runSetClock(options, out, err);
     else if (options.command == "dump-cf") r.status = runDumpCf(options, out, err);
@@ -46,7 +46,7 @@ void writeIni(const std::filesystem::path& folder, const std::string& text) {
 
 TEST(KelvoInfo, BuiltInCardShowsIdentityAndCounts) {
     const sim::Card card = sim::syntheticCard();
-    const Run r = run({"info", "--simulate"});
+    const ToolRun r = run({"info", "--simulate"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
     EXPECT_NE(r.out.find("Magic number:      7181\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Software revision: " + std::to_string(card.identity.svn_version) + "\n"), std::string::npos);
@@ -73,7 +73,7 @@ TEST(KelvoInfo, ChecksFailWithTheirMessages) {
     for (const auto& c : cases) {
         TempDir dir;
         writeIni(dir.path, c.ini);
-        const Run r = run({"info", "--simulate", dir.path.string()});
+        const ToolRun r = run({"info", "--simulate", dir.path.string()});
         EXPECT_EQ(r.status, kExitFailed) << c.ini;
         EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << c.ini << "\n" << r.err;
     }
@@ -82,7 +82,7 @@ TEST(KelvoInfo, ChecksFailWithTheirMessages) {
 TEST(KelvoInfo, TraceShowsSwitchOnDrainsAndQueries) {
     TempDir dir;
     const auto trace = dir.path / "t.log";
-    const Run r = run({"info", "--simulate", "--trace", trace.string()});
+    const ToolRun r = run({"info", "--simulate", "--trace", trace.string()});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     std::ifstream in(trace);
     std::vector<std::pair<long, std::string>> lines;
@@ -115,7 +115,7 @@ TEST(KelvoInfo, TraceShowsSwitchOnDrainsAndQueries) {
 TEST(KelvoSetClock, SendsTheGivenTime) {
     TempDir dir;
     const auto trace = dir.path / "t.log";
-    const Run r = run({"set-clock", "2014-10-01 07:50", "--simulate", "--trace", trace.string()});
+    const ToolRun r = run({"set-clock", "2014-10-01 07:50", "--simulate", "--trace", trace.string()});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_EQ(r.out, "Scanner clock set to 2014-10-01 07:50\n");
     std::ifstream in(trace);
@@ -140,7 +140,7 @@ TEST(KelvoDumpCf, NamesTheChunkThatFailed) {
     TempDir dir;
     writeIni(dir.path, "[faults]\nshort_reply = 53:4096\n");
     const auto file = dir.path / "cf.bin";
-    const Run r = run({"dump-cf", file.string(), "--simulate", dir.path.string()});
+    const ToolRun r = run({"dump-cf", file.string(), "--simulate", dir.path.string()});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_NE(r.err.find("chunks 1, 2, 3, 4, 5, 6, 7, 8 of 8"), std::string::npos) << r.err;
     EXPECT_EQ(std::filesystem::file_size(file), 64u * 1024 * 1024);

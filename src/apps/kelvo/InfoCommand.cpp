@@ -7,7 +7,7 @@
 namespace kelvo::cli {
 
 std::string forTerminal(std::string message) {
-    for (std::size_t at; (at = message.find("\r\n")) != std::string::npos;) message.replace(at, 2, "\n");
+    std::erase(message, '\r');
     return message;
 }
 

@@ -68,6 +68,12 @@ public:
     bool Daj_image_max(std::int32_t& p_image_max);
     bool Daj_cine_max(std::int32_t& p_cine_max);
 
+    // Catalogues: read p_ilosc records into the read buffer and keep a copy of them in a file;
+    // then build a_image_list from the occupied slots.
+    bool Daj_images_opisy(std::int32_t p_ilosc);
+    bool Daj_cine_opisy(std::int32_t p_ilosc);
+    void Create_image_list(std::int32_t p_ilosc);
+
     // The read buffer as the last exchange left it, and how many bytes that exchange delivered.
     const std::vector<std::uint8_t>& buffer() const { return a_buf_usb; }
     std::size_t deliveredBytes() const { return a_kontekst.nBytes; }
