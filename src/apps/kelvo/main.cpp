@@ -6,16 +6,36 @@
 #include "simulator/Card.h"
 
 #include <iostream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #ifndef KELVO_VERSION
 #define KELVO_VERSION "0.0.0"
 #endif
 
+namespace {
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace kelvo::cli;
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        const Options options = parseCommandLine(args);
+        Options options = parseCommandLine(args);
+        options.terminal = stderrIsTerminal();
         if (options.version) {
             std::cout << "kelvo " << KELVO_VERSION << '\n';
             return kExitOk;
@@ -27,8 +47,14 @@ int main(int argc, char** argv) {
         if (options.command == "info") return runInfo(options, std::cout, std::cerr);
         if (options.command == "set-clock") return runSetClock(options, std::cout, std::cerr);
         if (options.command == "dump-cf") return runDumpCf(options, std::cout, std::cerr);
+        if (options.command == "list") return runListImages(options, std::cout, std::cerr);
+        if (options.command == "images") return runImages(options, std::cout, std::cerr);
+        if (options.command == "render") return runRender(options, std::cout, std::cerr);
         return kExitUsage;
     } catch (const UsageError& e) {
+        std::cerr << "kelvo: " << e.what() << "\nTry 'kelvo --help'.\n";
+        return kExitUsage;
+    } catch (const std::invalid_argument& e) {
         std::cerr << "kelvo: " << e.what() << "\nTry 'kelvo --help'.\n";
         return kExitUsage;
     } catch (const kelvo::ConnectError& e) {

@@ -7,7 +7,7 @@ std::unique_ptr<TUSB_Device> connectScanner(DeviceBackend& backend, Clock& clock
         throw ConnectError(kInitLibFailed, "the USB library of this system could not be loaded");
     std::string path;
     if (!USB_Find_Device(backend, path, kScannerInterfaceClass))
-        throw ConnectError(kDeviceNotFound, "is the scanner plugged in and switched on?");
+        throw ConnectError(kDeviceNotFound, "Is the scanner plugged in and switched on? To try the program without one, add --simulate.");
     auto device = std::make_unique<TUSB_Device>(clock);
     try {
         USB_Open_Device(backend, *device, path);
