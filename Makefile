@@ -10,10 +10,6 @@ BUILD_ASAN  ?= build-asan
 WERROR      ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_WERROR=$(WERROR)
 
-export WINEDEBUG   ?= -all
-export WINEPREFIX  ?= $(CURDIR)/$(BUILD_WIN)/wineprefix
-export WINEARCH    ?= win64
-
 DEBIAN_PACKAGES = build-essential cmake pkg-config \
   libusb-1.0-0-dev libumockdev-dev umockdev \
   libgtest-dev libgmock-dev libbenchmark-dev \
@@ -44,9 +40,9 @@ windows:
 test-native: build
 	ctest --test-dir $(BUILD) --output-on-failure
 
-# The Windows tests run under wine; its prefix is made once, before the first test starts.
+# The Windows tests run under wine through cmake/wine-run.sh, which makes the build's own wine
+# prefix on first use.
 test-windows: windows
-	@[ -d "$(WINEPREFIX)" ] || { echo "Preparing the wine prefix $(WINEPREFIX)"; wineboot -i >/dev/null 2>&1; wineserver -w; }
 	ctest --test-dir $(BUILD_WIN) --output-on-failure
 
 # The native suite again under AddressSanitizer and UndefinedBehaviorSanitizer.

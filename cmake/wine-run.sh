@@ -13,12 +13,15 @@ WINEDEBUG=${WINEDEBUG:--all}
 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 
+# The first run initialises the prefix under a lock; the others wait for it and then go on. A
+# prefix that wine has already set up (it has .update-timestamp, e.g. made by `wineboot -i`
+# beforehand) is taken as it is.
 if [ ! -f "$prefix/.kelvo-ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9
     if [ ! -f "$prefix/.kelvo-ready" ]; then
-      if ! wineboot -i >"$prefix.init.log" 2>&1; then
+      if [ ! -f "$prefix/.update-timestamp" ] && ! wineboot -i >"$prefix.init.log" 2>&1; then
         echo "wine-run.sh: wineboot -i failed for $prefix; see $prefix.init.log" >&2
         exit 1
       fi
