@@ -58,8 +58,13 @@ check: deps
 	$(MAKE) test-windows
 	$(MAKE) sanitize
 
+DEMO_IMAGES ?= $(CURDIR)/out/demo-images
+
+# The scanner's identity, then every stored image of the built-in simulated card as bitmaps in
+# $(DEMO_IMAGES); the last line says where they are.
 demo: deps build
 	$(BUILD)/bin/kelvo info --simulate
+	$(BUILD)/bin/kelvo images --simulate -o $(DEMO_IMAGES)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_WIN) $(BUILD_ASAN)

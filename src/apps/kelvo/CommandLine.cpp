@@ -6,10 +6,16 @@
 namespace kelvo::cli {
 namespace {
 
-constexpr std::array kCommands{"info", "set-clock", "dump-cf"};
+constexpr std::array kCommands{"info", "set-clock", "dump-cf", "list", "images", "render"};
+// Commands that read options of their own: these pass on to the command's arguments.
+constexpr std::array kCommandsWithOptions{"list", "images", "render"};
 
 bool isCommand(const std::string& word) {
     return std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end();
+}
+
+bool hasOwnOptions(const std::string& command) {
+    return std::find(kCommandsWithOptions.begin(), kCommandsWithOptions.end(), command) != kCommandsWithOptions.end();
 }
 
 } // namespace
@@ -38,7 +44,10 @@ Options parseCommandLine(const std::vector<std::string>& args) {
         else if (a.starts_with("--trace=")) o.trace = a.substr(8);
         else if (a == "--usb-id") o.usbId = value("--usb-id");
         else if (a.starts_with("--usb-id=")) o.usbId = a.substr(9);
-        else if (a.starts_with("-") && a.size() > 1) throw UsageError("unknown option " + a);
+        else if (a.starts_with("-") && a.size() > 1) {
+            if (!hasOwnOptions(o.command)) throw UsageError("unknown option " + a);
+            o.arguments.push_back(a);
+        }
         else if (o.command.empty()) {
             if (!isCommand(a)) throw UsageError("unknown command \"" + a + "\"");
             o.command = a;
@@ -57,6 +66,9 @@ std::string usage() {
            "  info              show the scanner's identity, software revision and counts\n"
            "  set-clock [TIME]  set the scanner's clock (TIME: YYYY-MM-DD HH:MM; default now)\n"
            "  dump-cf FILE      copy the scanner's 64 MiB of CF storage into FILE\n"
+           "  list images       show the scanner's catalogue of stored images\n"
+           "  images -o DIR     download the stored images as annotated bitmaps into DIR\n"
+           "  render RAW -o BMP render a raw picture file as an annotated bitmap (no scanner)\n"
            "\n"
            "Options:\n"
            "  --simulate [CARD] use the simulated scanner: the card folder CARD, or the built-in card\n"
@@ -65,8 +77,8 @@ std::string usage() {
            "  --help            show this text, or a command's with COMMAND --help\n"
            "  --version         show the program's version\n"
            "\n"
-           "Exit status: 0 done; 1 the scanner refused or a check failed; 2 bad command line;\n"
-           "3 no scanner found, or it could not be opened.\n";
+           "Exit status: 0 done; 1 the scanner refused, a check failed or an item failed; 2 bad\n"
+           "command line; 3 no scanner found, or it could not be opened; 130 interrupted (Ctrl-C).\n";
 }
 
 std::string commandHelp(const std::string& command) {
@@ -85,6 +97,7 @@ std::string commandHelp(const std::string& command) {
                "Copies the scanner's 64 MiB of CF storage into FILE in eight chunks of 8 MiB, each at its\n"
                "own offset. A chunk that cannot be read is left as zeros and named; the exit status is\n"
                "then 1.\n";
+    if (command == "list" || command == "images" || command == "render") return imageCommandHelp(command);
     return usage();
 }
 

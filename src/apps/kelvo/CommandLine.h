@@ -9,7 +9,9 @@
 namespace kelvo::cli {
 
 struct Options {
-    std::string command;               // info, set-clock, dump-cf
+    std::string command;               // info, set-clock, dump-cf, list, images, render
+    // The command's words and, for the commands with options of their own (list, images,
+    // render), those options and their values, in command-line order.
     std::vector<std::string> arguments;
     bool simulate = false;
     std::optional<std::filesystem::path> card; // --simulate CARD
@@ -19,6 +21,11 @@ struct Options {
     bool version = false;
     // Run the protocol's pauses in virtual time (tests of the tool; not on the command line).
     bool virtualTime = false;
+    // Messages go to a terminal: progress is drawn as a bar (set by main, not on the command line).
+    bool terminal = false;
+    // Where "RFID.ini" and the upload tool are looked for instead of the program's own folders
+    // (tests of the tool; not on the command line).
+    std::optional<std::filesystem::path> programFolder;
 };
 
 class UsageError : public std::runtime_error {
@@ -29,5 +36,7 @@ public:
 Options parseCommandLine(const std::vector<std::string>& args);
 std::string usage();
 std::string commandHelp(const std::string& command);
+// The help of the image commands (list, images, render).
+std::string imageCommandHelp(const std::string& command);
 
 } // namespace kelvo::cli

@@ -5,11 +5,14 @@
 
 namespace kelvo::cli {
 
-enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoScanner = 3 };
+enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoScanner = 3 }; // 130: InterruptBreak.h
 
 int runInfo(const Options& options, std::ostream& out, std::ostream& err);
 int runSetClock(const Options& options, std::ostream& out, std::ostream& err);
 int runDumpCf(const Options& options, std::ostream& out, std::ostream& err);
+int runListImages(const Options& options, std::ostream& out, std::ostream& err);
+int runImages(const Options& options, std::ostream& out, std::ostream& err);
+int runRender(const Options& options, std::ostream& out, std::ostream& err);
 
 // A message of the program's own, CR LF and all, as a terminal shows it.
 std::string forTerminal(std::string message);

@@ -15,8 +15,13 @@ bool TracingPort::armRead(std::span<std::uint8_t> buffer) {
     return ok;
 }
 
-ReadResult TracingPort::waitRead(std::optional<Millis> limit) {
-    const ReadResult result = inner_->waitRead(limit);
+ReadResult TracingPort::waitRead(std::optional<Millis> limit) { return recorded(inner_->waitRead(limit)); }
+
+ReadResult TracingPort::waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) {
+    return recorded(inner_->waitReadUnless(limit, stop));
+}
+
+ReadResult TracingPort::recorded(const ReadResult& result) {
     switch (result.status) {
     case ReadStatus::Completed: log_.record("complete", "86", result.bytes); break;
     case ReadStatus::TimedOut:

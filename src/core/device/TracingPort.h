@@ -15,10 +15,13 @@ public:
     bool writeBlock(std::span<const std::uint8_t, kBlockSize> block) override;
     bool armRead(std::span<std::uint8_t> buffer) override;
     ReadResult waitRead(std::optional<Millis> limit) override;
+    ReadResult waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) override;
     void cancelRead() override;
     bool setTransferSize(const SET_TRANSFER_SIZE_INFO& info) override;
 
 private:
+    ReadResult recorded(const ReadResult& result);
+
     std::unique_ptr<UsbPort> inner_;
     WireLog& log_;
     std::size_t armed_ = 0;

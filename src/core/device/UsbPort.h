@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -13,6 +14,9 @@ namespace kelvo {
 
 // How long one block write may take before it counts as failed.
 inline constexpr Millis kWriteWait{256};
+
+// How often a wait that can be stopped asks whether to stop.
+inline constexpr Millis kStopPollInterval{100};
 
 enum class ReadStatus { Completed, TimedOut, Failed };
 
@@ -36,6 +40,15 @@ public:
     // cancelled and its cancellation reaped before this returns, so the buffer may then be
     // resized or freed and a late completion can never be taken for a later read.
     virtual ReadResult waitRead(std::optional<Millis> limit) = 0;
+
+    // waitRead that also ends, as a wait that ran out does (TimedOut, the read cancelled and
+    // reaped), once `stop` returns true; `stop` is asked at least every kStopPollInterval. For
+    // the long wait of a cine, which the break flag must be able to end. A route that cannot
+    // look in between waits as waitRead does.
+    virtual ReadResult waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) {
+        (void)stop;
+        return waitRead(limit);
+    }
 
     // Retire an armed read that will not be waited for (a command that could not be sent).
     virtual void cancelRead() = 0;

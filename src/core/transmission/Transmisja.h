@@ -5,7 +5,10 @@
 #include "device/UsbLibrary.h"
 #include "device/UsbTypes.h"
 #include "items/TImageData.h"
+#include "cine/CineExport.h"
+#include "transmission/CineDownload.h"
 #include "transmission/CommandCodes.h"
+#include "transmission/ImageDownload.h"
 
 #include <atomic>
 #include <cstdint>
@@ -74,6 +77,33 @@ public:
     bool Daj_cine_opisy(std::int32_t p_ilosc);
     void Create_image_list(std::int32_t p_ilosc);
 
+    // Fetches the stored image at position p_id of a_image_list (not its ID), renders it and
+    // saves it as a_folder / (ID + 1) ".bmp", then runs the upload hook when "RFID.ini" is
+    // there; pauses 500 ms afterwards on every outcome. A failed download leaves no file; a file
+    // that cannot be written throws std::runtime_error.
+    ImageDownload pobierajImage(std::int32_t p_id, const ImageDownloadSettings& p_settings = {});
+
+    // Fetches the cine at position p_id of a_image_list (not its ID) with command 23 and its ID,
+    // in one read of 33,554,432 bytes into the read buffer. The wait is bounded by kCineWait and
+    // ends early when a_break is set. A reply that ends early keeps what arrived and has zeros
+    // after it, never an earlier transfer's bytes.
+    CineDownload pobierajCine(std::int32_t p_id);
+    // Writes the read buffer, always 33,554,432 bytes, as the raw cine file of the entry at
+    // position p_id (cineFile), atomically. True; a file that cannot be written throws
+    // std::runtime_error.
+    bool zapiszCine(std::int32_t p_id);
+    // a_folder / "tmp" / "cine_" (ID + 1) ".bin".
+    std::filesystem::path cineFile(const TImageData& p_dane) const;
+    // The raw cine file of the entry at position p_id made into frames and a video, with the
+    // entry's depth range.
+    CineVideo zapiszAVI(std::int32_t p_id, const CineExportSettings& p_settings = {});
+    // The raw cine p_cineName of p_dane as frames in a_folder's "tmp" and a video in p_folder,
+    // at depth range p_zakres mm (0: asked through p_settings), sized by a_pole_widzenia. Sends
+    // "Frame: k/n" through a_EventUpdateSTR, serves the window messages through p_settings and
+    // stops at a_break, after the frame in hand (no video then).
+    CineVideo Cine2AVI(const std::filesystem::path& p_folder, const std::filesystem::path& p_cineName,
+                       std::int32_t p_zakres, const TImageData& p_dane, const CineExportSettings& p_settings = {});
+
     // The read buffer as the last exchange left it, and how many bytes that exchange delivered.
     const std::vector<std::uint8_t>& buffer() const { return a_buf_usb; }
     std::size_t deliveredBytes() const { return a_kontekst.nBytes; }
@@ -109,6 +139,8 @@ private:
     bool query(std::uint8_t p_kod, std::uint32_t wait, std::span<std::int32_t* const> outputs);
     DrainOutcome drain(std::int32_t p_ileOdczytacSektorow, std::int32_t p_ileWyslacSektorow);
     bool send(const TBuffer_512B& block);
+    // czekajNaOdczyt for the cine: its limit, and a_break looked at every kStopPollInterval.
+    bool czekajNaCine(TWatekReadUSB_Context& p_kontekst);
 
     TWatekReadUSB_Context a_kontekst;
     std::vector<std::uint8_t> a_buf_usb;

@@ -7,4 +7,6 @@ std::string tooOldHardware(int version) {
            std::to_string(kRequiredSvnVersion);
 }
 
+std::string imageProgress(int p_id, int n) { return "Image " + std::to_string(p_id + 1) + "/" + std::to_string(n); }
+
 } // namespace kelvo::messages

@@ -15,4 +15,10 @@ inline constexpr int kMagicNumber = 7181;
 // "To old hardware !" CR LF "Your version: %d, request version %d"
 std::string tooOldHardware(int version);
 
+// "Transmision problem !" CR LF "With images descriptions": the image catalogue was not read.
+inline constexpr const char* kImageDescriptionsProblem = "Transmision problem !\r\nWith images descriptions";
+
+// The status text of list position p_id (0-based) of n entries: "Image 3/12" for the third.
+std::string imageProgress(int p_id, int n);
+
 } // namespace kelvo::messages

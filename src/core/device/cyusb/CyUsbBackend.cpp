@@ -339,9 +339,26 @@ bool CyUsbPort::armRead(std::span<std::uint8_t> buffer) {
     return true;
 }
 
-ReadResult CyUsbPort::waitRead(std::optional<Millis> limit) {
+ReadResult CyUsbPort::waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) {
     if (!readArmed_) return {ReadStatus::Failed, 0};
-    const DWORD waited = WaitForSingleObject(readEvent_, limit ? waitMillis(*limit) : INFINITE);
+    DWORD waited = WAIT_TIMEOUT;
+    if (!stop) {
+        waited = WaitForSingleObject(readEvent_, limit ? waitMillis(*limit) : INFINITE);
+    } else {
+        // In slices, asking `stop` between them; a stop ends the wait as a limit that ran out.
+        const ULONGLONG start = GetTickCount64();
+        while (!stop()) {
+            DWORD slice = waitMillis(kStopPollInterval);
+            if (limit) {
+                const ULONGLONG spent = GetTickCount64() - start;
+                const auto wanted = static_cast<ULONGLONG>(std::max<Millis::rep>(limit->count(), 0));
+                if (spent >= wanted) break;
+                slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, wanted - spent));
+            }
+            waited = WaitForSingleObject(readEvent_, slice);
+            if (waited != WAIT_TIMEOUT) break;
+        }
+    }
     ReadResult result;
     if (waited == WAIT_OBJECT_0) {
         DWORD bytes = 0;

@@ -43,7 +43,8 @@ public:
     bool writeBlock(std::span<const std::uint8_t, kBlockSize> block) override;
     // IOCTL_ADAPT_SEND_NON_EP0_DIRECT: the port's SINGLE_TRANSFER for 0x86 in, `buffer` out.
     bool armRead(std::span<std::uint8_t> buffer) override;
-    ReadResult waitRead(std::optional<Millis> limit) override;
+    ReadResult waitRead(std::optional<Millis> limit) override { return waitReadUnless(limit, {}); }
+    ReadResult waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) override;
     void cancelRead() override;
     // IOCTL_ADAPT_SET_TRANSFER_SIZE with the 5-byte record as input and output, overlapped,
     // waited for at most kSetTransferSizeWait.

@@ -235,17 +235,18 @@ bool LibusbPort::armRead(std::span<std::uint8_t> buffer) {
     return false;
 }
 
-ReadResult LibusbPort::waitRead(std::optional<Millis> limit) {
+ReadResult LibusbPort::waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) {
     if (state_ == State::Idle) return {ReadStatus::Failed, 0};
     const auto deadline = limit ? SteadyClock::now() + *limit : SteadyClock::time_point::max();
+    const SteadyClock::duration slice = stop ? SteadyClock::duration(kStopPollInterval) : std::chrono::seconds(1);
     while (state_ == State::Streaming) {
         const auto now = SteadyClock::now();
-        if (now >= deadline) {
+        if (now >= deadline || (stop && stop())) {
             endRead(ReadStatus::TimedOut);
             break;
         }
         auto wait = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::min<SteadyClock::duration>(deadline - now, std::chrono::seconds(1)));
+            std::min<SteadyClock::duration>(deadline - now, slice));
         if (wait.count() <= 0) wait = std::chrono::microseconds(1);
         if (!handleEvents(wait)) {
             if (state_ == State::Streaming) endRead(ReadStatus::Failed);

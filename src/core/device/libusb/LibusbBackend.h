@@ -68,7 +68,8 @@ public:
 
     bool writeBlock(std::span<const std::uint8_t, kBlockSize> block) override;
     bool armRead(std::span<std::uint8_t> buffer) override;
-    ReadResult waitRead(std::optional<Millis> limit) override;
+    ReadResult waitRead(std::optional<Millis> limit) override { return waitReadUnless(limit, {}); }
+    ReadResult waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) override;
     void cancelRead() override;
     bool setTransferSize(const SET_TRANSFER_SIZE_INFO& info) override;
 

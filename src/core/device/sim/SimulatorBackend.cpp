@@ -1,5 +1,7 @@
 #include "device/sim/SimulatorBackend.h"
 
+#include <algorithm>
+
 namespace kelvo {
 
 bool SimulatorPort::writeBlock(std::span<const std::uint8_t, kBlockSize> block) {
@@ -17,7 +19,19 @@ bool SimulatorPort::armRead(std::span<std::uint8_t> buffer) {
     return true;
 }
 
-ReadResult SimulatorPort::waitRead(std::optional<Millis> limit) {
+bool SimulatorPort::sleepUntilUnless(Millis when, const std::function<bool()>& stop) {
+    if (!stop) {
+        clock_.sleepUntil(when);
+        return true;
+    }
+    while (true) {
+        if (stop()) return false;
+        if (clock_.now() >= when) return true;
+        clock_.sleepUntil(std::min(when, clock_.now() + kStopPollInterval));
+    }
+}
+
+ReadResult SimulatorPort::waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) {
     if (!isArmed_) return {ReadStatus::Failed, 0};
     const Millis deadline = limit ? clock_.now() + *limit : Millis::max();
     std::size_t got = 0;
@@ -35,14 +49,14 @@ ReadResult SimulatorPort::waitRead(std::optional<Millis> limit) {
                 stalled = true;
                 break;
             }
-            clock_.sleepUntil(deadline);
+            (void)sleepUntilUnless(deadline, stop);
             break;
         }
         if (*ready > deadline) {
-            clock_.sleepUntil(deadline);
+            (void)sleepUntilUnless(deadline, stop);
             break;
         }
-        clock_.sleepUntil(*ready);
+        if (!sleepUntilUnless(*ready, stop)) break;
         const auto delivery = scanner_.deliver(armed_.subspan(got));
         got += delivery.bytes;
         if (got == armed_.size() || delivery.replyEnded) {

@@ -13,11 +13,17 @@ public:
 
     bool writeBlock(std::span<const std::uint8_t, kBlockSize> block) override;
     bool armRead(std::span<std::uint8_t> buffer) override;
-    ReadResult waitRead(std::optional<Millis> limit) override;
+    ReadResult waitRead(std::optional<Millis> limit) override { return waitReadUnless(limit, {}); }
+    // Under a virtual clock the waits between the looks at `stop` cost nothing.
+    ReadResult waitReadUnless(std::optional<Millis> limit, const std::function<bool()>& stop) override;
     void cancelRead() override;
     bool setTransferSize(const SET_TRANSFER_SIZE_INFO& info) override;
 
 private:
+    // Sleeps until `when`, in steps of kStopPollInterval while `stop` is given; false when it
+    // said stop.
+    bool sleepUntilUnless(Millis when, const std::function<bool()>& stop);
+
     sim::Scanner& scanner_;
     Clock& clock_;
     std::span<std::uint8_t> armed_;

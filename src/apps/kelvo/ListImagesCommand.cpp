@@ -1,0 +1,86 @@
+// kelvo list images: the checks of an image run, then the catalogue as a table instead of the
+// selection dialog; nothing is downloaded.
+#include "CommandArgs.h"
+#include "Commands.h"
+#include "ScannerAccess.h"
+#include "workflow/ImageWorkflow.h"
+
+#include <algorithm>
+
+namespace kelvo::cli {
+namespace {
+
+// Characters, not bytes: the descriptions may hold letters of two bytes in UTF-8.
+std::size_t displayWidth(const std::string& utf8) {
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t w = displayWidth(text);
+    return text + std::string(w < width ? width - w : 0, ' ') + "  ";
+}
+
+std::string trimmedRight(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::string measurementsPresent(const TImageData& e) {
+    std::string text;
+    for (std::size_t k = 0; k < e.g_Dane_wymiarowania.size(); ++k)
+        if (e.g_Dane_wymiarowania[k].jest()) text += (text.empty() ? "" : ", ") + std::to_string(k);
+    return text.empty() ? "-" : text;
+}
+
+class ListHost final : public ImageWorkflowHost {
+public:
+    ListHost(std::ostream& out, std::ostream& err, CodePage page) : out_(out), err_(err), page_(page) {}
+
+    void status(const std::string&) override {}
+    void message(const std::string& text) override { err_ << forTerminal(text) << '\n'; }
+    void processMessages() override {}
+
+    std::optional<std::vector<bool>> select(std::span<const std::unique_ptr<TImageData>> entries) override {
+        out_ << padded("No.", 4) << padded("Time", 19) << padded("Description", 30) << padded("RFID", 12)
+             << padded("Depth", 6) << padded("Freq.", 8) << "Measurements\n";
+        for (const auto& e : entries) {
+            const std::string freq = e->dajCzestotliwoscStr();
+            out_ << padded(std::to_string(std::int64_t{e->ID} + 1), 4) << padded(dajCzasStr(*e), 19)
+                 << padded(trimmedRight(e->dajOpisStr(page_)), 30) << padded(e->dajRfidStr(page_), 12)
+                 << padded(e->dajZakresStr() + " mm", 6) << padded(freq.empty() ? "-" : freq + " MHz", 8)
+                 << measurementsPresent(*e) << '\n';
+        }
+        if (entries.empty()) out_ << "(no image in use)\n";
+        return std::nullopt; // nothing to download
+    }
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+    CodePage page_;
+};
+
+} // namespace
+
+int runListImages(const Options& options, std::ostream& out, std::ostream& err) {
+    CodePage page = kDefaultCodePage;
+    bool images = false;
+    CommandArgs args(options.arguments);
+    while (!args.done()) {
+        const std::string& a = args.next();
+        if (a == "images" && !images) images = true;
+        else if (a == "--code-page") page = parseCodePage(args.value(a));
+        else if (isOption(a)) throw UsageError("list: unknown option " + a);
+        else throw UsageError("list shows images only: kelvo list images");
+    }
+    if (!images) throw UsageError("list needs what to list: kelvo list images");
+
+    ScannerAccess access(options);
+    ListHost host(out, err, page);
+    RunningTransfer running;
+    const ImageRun run = GetImages(access.device(), {}, host, running);
+    return run.end == ImageRun::End::CheckFailed ? kExitFailed : kExitOk;
+}
+
+} // namespace kelvo::cli
