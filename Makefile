@@ -15,7 +15,8 @@ DEBIAN_PACKAGES = build-essential cmake pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libstb-dev fonts-dejavu-core \
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
-  ffmpeg
+  ffmpeg \
+  qt6-base-dev xvfb xauth
 
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
 
@@ -59,12 +60,15 @@ check: deps
 	$(MAKE) sanitize
 
 DEMO_IMAGES ?= $(CURDIR)/out/demo-images
+DEMO_CINES  ?= $(CURDIR)/out/demo-cines
 
 # The scanner's identity, then every stored image of the built-in simulated card as bitmaps in
-# $(DEMO_IMAGES); the last line says where they are.
+# $(DEMO_IMAGES), and every stored cine as a video in $(DEMO_CINES) (its raw loop and frame
+# bitmaps in $(DEMO_CINES)/tmp); the lines of each say where they are.
 demo: deps build
 	$(BUILD)/bin/kelvo info --simulate
 	$(BUILD)/bin/kelvo images --simulate -o $(DEMO_IMAGES)
+	$(BUILD)/bin/kelvo cines --simulate -o $(DEMO_CINES)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_WIN) $(BUILD_ASAN)

@@ -6,15 +6,31 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace kelvo::test {
 
+namespace {
+
+// Every frame bitmap is flushed to the disk on its way (an atomic replace): on a memory file
+// system that costs nothing, so the tests' scratch folders go there where there is one.
+std::filesystem::path scratchRoot() {
+    std::error_code ec;
+    if (const char* chosen = std::getenv("KELVO_TEST_TMP"); chosen && *chosen) return chosen;
+#ifndef _WIN32
+    if (std::filesystem::is_directory("/dev/shm", ec)) return "/dev/shm";
+#endif
+    return std::filesystem::temp_directory_path();
+}
+
+} // namespace
+
 ScratchFolder::ScratchFolder() {
     static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path = std::filesystem::temp_directory_path() /
+    path = scratchRoot() /
            ("kelvo-cine-" + std::string(info ? info->name() : "x") + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
@@ -56,7 +72,8 @@ std::vector<std::uint8_t> movingCine(int frames, std::uint8_t base, int step) {
 
 std::vector<std::uint8_t> cardCine(unsigned slot) {
     std::vector<std::uint8_t> raw(sim::kCineBytes);
-    for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<std::uint8_t>((i + slot) % 251);
+    for (std::size_t i = 0; i < raw.size(); ++i)
+        raw[i] = static_cast<std::uint8_t>((i + slot) % 251);
     return raw;
 }
 
@@ -83,6 +100,12 @@ sim::Card cineCard(unsigned records, const std::vector<unsigned>& occupied, std:
 platform::ProgramExit RecordingRunner::shellOpenAndWait(const std::filesystem::path& file,
                                                         const std::function<void()>&) {
     runs.push_back({pathToUtf8(file), {}});
+    if (makeVideo) {
+        std::string line = readText(file);
+        const auto close = line.rfind('"');
+        const auto open = close == std::string::npos || close == 0 ? std::string::npos : line.rfind('"', close - 1);
+        if (open != std::string::npos) writeBytes(platform::pathFromUtf8(line.substr(open + 1, close - open - 1)), {0});
+    }
     return answer;
 }
 
@@ -91,9 +114,12 @@ platform::ProgramExit RecordingRunner::runAndWait(const std::filesystem::path& p
                                                   const std::optional<std::filesystem::path>&,
                                                   const std::function<void()>&) {
     runs.push_back({pathToUtf8(program), arguments});
+    if (makeVideo && !arguments.empty()) writeBytes(platform::pathFromUtf8(arguments.back()), {0});
     return answer;
 }
 
-bool haveFfmpeg() { return platform::findOnPath("ffmpeg") && platform::findOnPath("ffprobe"); }
+bool haveFfmpeg() {
+    return platform::findOnPath("ffmpeg") && platform::findOnPath("ffprobe");
+}
 
 } // namespace kelvo::test

@@ -40,7 +40,8 @@ std::vector<std::uint8_t> cardCine(unsigned slot);
 // Remembers each run and answers with a chosen exit, without running anything.
 class RecordingRunner final : public platform::ProgramRunner {
 public:
-    platform::ProgramExit shellOpenAndWait(const std::filesystem::path& file, const std::function<void()>& whileWaiting) override;
+    platform::ProgramExit shellOpenAndWait(const std::filesystem::path& file,
+                                           const std::function<void()>& whileWaiting) override;
     platform::ProgramExit runAndWait(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                                      const std::optional<std::filesystem::path>& output,
                                      const std::function<void()>& whileWaiting) override;
@@ -51,6 +52,9 @@ public:
     };
     std::vector<Run> runs;
     platform::ProgramExit answer{platform::ProgramExit::End::Exited, 0};
+    // Writes a small file where the encoder would write the video (the last argument, or the
+    // last quoted path of the batch line), as an encoder that worked leaves one.
+    bool makeVideo = false;
 };
 
 // Whether ffmpeg and ffprobe are on PATH (the tests of the real encoder skip without them).

@@ -38,8 +38,9 @@ TEST(EncoderCommand, WindowsBatchFileHoldsTheLineWithCrLfInTheAnsiCodePage) {
     in.ID = 4;
     in.scriptFolder = "C:\\PROGRA~1\\KELVO";
     const EncoderPlan plan = planEncoder(in);
-    EXPECT_EQ(plan.bytes, "\"C:\\PROGRA~1\\KELVO\\ffmpeg.exe\" -r 12.000 -i \"C:\\Users\\ZBIGNI~1\\BADANIA\\tmp\\a_cine_%%d.bmp\"" +
-                              kFixedPart + "\"D:\\WYNIKI\\5_cine.avi\" \r\n");
+    EXPECT_EQ(plan.bytes,
+              "\"C:\\PROGRA~1\\KELVO\\ffmpeg.exe\" -r 12.000 -i \"C:\\Users\\ZBIGNI~1\\BADANIA\\tmp\\a_cine_%%d.bmp\"" +
+                  kFixedPart + "\"D:\\WYNIKI\\5_cine.avi\" \r\n");
     EXPECT_EQ(plan.script.filename(), "zzz.bat");
     EXPECT_TRUE(plan.program.empty()); // the shell opens the batch file
 
@@ -89,7 +90,7 @@ TEST(EncoderRun, AMissingEncoderStartsNothingAndSaysWhere) {
     EXPECT_TRUE(runner.runs.empty());
     EXPECT_TRUE(std::filesystem::is_empty(program.path)); // no batch file or script either
     const std::string problem = encoderProblem(run, cine);
-    EXPECT_THAT(problem, HasSubstr("No video for cine 3: the encoder"));
+    EXPECT_THAT(problem, HasSubstr("No video can be made: the encoder"));
     EXPECT_THAT(problem, HasSubstr(pathToUtf8(program.path)));
 }
 
@@ -102,9 +103,10 @@ TEST(EncoderRun, AFailingEncoderIsReportedWithItsStatusAndLastLine) {
     std::filesystem::create_directories(folder / "tmp");
     const auto fake = program.path / "ffmpeg";
     {
-        std::ofstream(fake) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/argv\"\n"
-                               "echo 'frame=    0 fps=0.0 q=0.0' >&2\n"
-                               "echo 'a_cine_%d.bmp: No such file or directory' >&2\nexit 3\n";
+        std::ofstream(fake)
+            << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/argv\"\n"
+               "echo 'frame=    0 fps=0.0 q=0.0' >&2\n"
+               "echo 'a_cine_%d.bmp: No such file or directory' >&2\nexit 3\n";
     }
     std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
     EncoderSettings settings;
@@ -120,7 +122,8 @@ TEST(EncoderRun, AFailingEncoderIsReportedWithItsStatusAndLastLine) {
     // Each value reached the encoder whole, quotes and blanks included.
     std::vector<std::string> argv;
     std::istringstream lines(readText(program.path / "argv"));
-    for (std::string line; std::getline(lines, line);) argv.push_back(line);
+    for (std::string line; std::getline(lines, line);)
+        argv.push_back(line);
     EXPECT_EQ(argv, ffmpegArguments(pathToUtf8(folder / "tmp" / "a_cine_%d.bmp"), pathToUtf8(folder / "1_cine.avi")));
     // The script beside the program says the same, for the record.
     EXPECT_EQ(readText(program.path / "zzz.sh"), run.plan.bytes);
@@ -132,7 +135,8 @@ std::string shortForm(const std::filesystem::path& p) {
     wchar_t buffer[MAX_PATH];
     const DWORD n = GetShortPathNameW(p.c_str(), buffer, MAX_PATH);
     std::string text;
-    for (DWORD i = 0; i < n; ++i) text += static_cast<char>(buffer[i]); // the test's paths are ASCII
+    for (DWORD i = 0; i < n; ++i)
+        text += static_cast<char>(buffer[i]); // the test's paths are ASCII
     return text;
 }
 
@@ -151,9 +155,10 @@ TEST(EncoderRun, TheBatchLineCarriesThisMachinesShortPaths) {
     TImageData cine;
     const EncoderRun run = uruchomFFmpeg(folder, folder, cine, settings);
 
-    const std::string expected = ffmpegBatchLine(shortForm(program.path / "ffmpeg.exe"),
-                                                 shortForm(folder) + "\\tmp\\a_cine_%%d.bmp",
-                                                 shortForm(folder) + "\\1_cine.avi") + "\r\n";
+    const std::string expected =
+        ffmpegBatchLine(shortForm(program.path / "ffmpeg.exe"), shortForm(folder) + "\\tmp\\a_cine_%%d.bmp",
+                        shortForm(folder) + "\\1_cine.avi") +
+        "\r\n";
     EXPECT_EQ(shortForm(folder).find(' '), std::string::npos);
     EXPECT_EQ(readText(program.path / "zzz.bat"), expected);
     ASSERT_EQ(runner.runs.size(), 1u);

@@ -31,7 +31,8 @@ struct Exporter {
         settings.encoder.runner = &runner;
         settings.processMessages = [this] { ++pumps; };
         writeBytes(program.path / (kNativeUploadStyle == UploadStyle::WindowsBatch ? "ffmpeg.exe" : "ffmpeg"), {});
-        std::filesystem::permissions(program.path / (kNativeUploadStyle == UploadStyle::WindowsBatch ? "ffmpeg.exe" : "ffmpeg"),
+        std::filesystem::permissions(program.path /
+                                         (kNativeUploadStyle == UploadStyle::WindowsBatch ? "ffmpeg.exe" : "ffmpeg"),
                                      std::filesystem::perms::owner_all);
         std::filesystem::create_directories(target.path / "tmp");
     }
@@ -43,10 +44,13 @@ struct Exporter {
     CineVideo convert(const std::filesystem::path& rawFile, std::int32_t zakres = 100) {
         return tx.Cine2AVI(target.path, rawFile, zakres, entry, settings);
     }
-    bool frame(int k) const { return std::filesystem::exists(target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp")); }
+    bool frame(int k) const {
+        return std::filesystem::exists(target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp"));
+    }
     int framesPresent() const {
         int n = 0;
-        while (frame(n)) ++n;
+        while (frame(n))
+            ++n;
         return n;
     }
 
@@ -75,7 +79,8 @@ TEST(CineExport, FramesAreMeansOfNeighboursNamedFromZeroWithTheirStatusTexts) {
     // Frame 2 is the mean of raw frames 2 and 3, at 45 mm over 100 mm: 132 x 288.
     std::vector<std::uint8_t> mean(kCineFrameBytes);
     const auto at = [&](int k) {
-        return std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(k) * kCineFrameBytes, kCineFrameBytes);
+        return std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(k) * kCineFrameBytes,
+                                                            kCineFrameBytes);
     };
     usrednijKlatki(at(2), at(3), mean);
     EXPECT_TRUE(loadBmp(e.target.path / "tmp" / "a_cine_2.bmp") == klatkaCine(mean, false, 132));
@@ -120,7 +125,8 @@ TEST(CineExport, TheEncoderNeverSeesAnotherCinesFrames) {
     for (const std::size_t size : {std::size_t{0}, std::size_t{100}, kCineFrameBytes, 2 * kCineFrameBytes - 1}) {
         SCOPED_TRACE(size);
         Exporter e;
-        for (int k = 0; k < 5; ++k) writeBytes(e.target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp"), {1});
+        for (int k = 0; k < 5; ++k)
+            writeBytes(e.target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp"), {1});
         const CineVideo video = e.convert(e.raw(std::vector<std::uint8_t>(size, 9)));
         EXPECT_EQ(video.outcome, CineVideo::Outcome::NoFrames);
         EXPECT_EQ(video.frames.written, 0);
@@ -132,11 +138,12 @@ TEST(CineExport, TheEncoderNeverSeesAnotherCinesFrames) {
     }
 
     Exporter e;
-    for (int k = 0; k < 8; ++k) writeBytes(e.target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp"), {1});
+    for (int k = 0; k < 8; ++k)
+        writeBytes(e.target.path / "tmp" / ("a_cine_" + std::to_string(k) + ".bmp"), {1});
     const CineVideo video = e.convert(e.raw(movingCine(4)));
     EXPECT_EQ(video.frames.written, 3);
     EXPECT_EQ(e.framesPresent(), 3); // the encoder stops before the old a_cine_3
-    EXPECT_TRUE(e.frame(4));          // beyond it nothing is touched
+    EXPECT_TRUE(e.frame(4));         // beyond it nothing is touched
     EXPECT_EQ(e.runner.runs.size(), 1u);
 }
 
@@ -161,12 +168,9 @@ TEST(CineExport, DepthRangeZeroIsAskedForAndACancelledBoxMeans100) {
         bool asked;
         std::int64_t width; // 0: refused
     } cases[] = {
-        {"no box", std::nullopt, false, 116},
-        {"cancelled", std::nullopt, true, 116},
-        {"120", std::string("120"), true, 96},
-        {"spaces", std::string(" 80 "), true, 144},
-        {"not a number", std::string("sto"), true, 0},
-        {"zero", std::string("0"), true, 0},
+        {"no box", std::nullopt, false, 116},          {"cancelled", std::nullopt, true, 116},
+        {"120", std::string("120"), true, 96},         {"spaces", std::string(" 80 "), true, 144},
+        {"not a number", std::string("sto"), true, 0}, {"zero", std::string("0"), true, 0},
         {"negative", std::string("-100"), true, 0},
     };
     for (const auto& c : cases) {
@@ -223,7 +227,8 @@ TEST(CineExport, ZapiszAviUsesTheEntrysRawFileAndDepthRange) {
     std::vector<std::uint8_t> mean(kCineFrameBytes);
     const auto raw = movingCine(2);
     usrednijKlatki(std::span(raw).first(kCineFrameBytes), std::span(raw).subspan(kCineFrameBytes), mean);
-    EXPECT_TRUE(loadBmp(e.target.path / "tmp" / "a_cine_0.bmp") == klatkaCine(mean, true, static_cast<int>(video.width)));
+    EXPECT_TRUE(loadBmp(e.target.path / "tmp" / "a_cine_0.bmp") ==
+                klatkaCine(mean, true, static_cast<int>(video.width)));
 }
 
 } // namespace

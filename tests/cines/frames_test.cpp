@@ -14,8 +14,8 @@ namespace {
 TEST(CineFrames, MeanRoundsExactHalvesToTheEvenNeighbour) {
     struct Case {
         std::uint8_t a, b, mean;
-    } cases[] = {{1, 2, 2}, {2, 3, 2}, {254, 255, 254}, {3, 4, 4}, {0, 255, 128}, {0, 0, 0},
-                 {255, 255, 255}, {10, 20, 15}, {200, 7, 104}};
+    } cases[] = {{1, 2, 2}, {2, 3, 2},       {254, 255, 254}, {3, 4, 4},    {0, 255, 128},
+                 {0, 0, 0}, {255, 255, 255}, {10, 20, 15},    {200, 7, 104}};
     std::vector<std::uint8_t> a, b;
     for (const auto& c : cases) {
         a.push_back(c.a);
@@ -51,7 +51,7 @@ TEST(CineFrames, WidthIsTheFieldOfViewAtTheDepthScaleOnAMultipleOfFour) {
 }
 
 TEST(CineFrames, WidthsOutsideFourTo4096AreNotAllowed) {
-    EXPECT_FALSE(szerokoscDozwolona(0));  // a field of view of 0
+    EXPECT_FALSE(szerokoscDozwolona(0)); // a field of view of 0
     EXPECT_TRUE(szerokoscDozwolona(4));
     EXPECT_EQ(szerokoscKlatki(1422, 100), 4096);
     EXPECT_TRUE(szerokoscDozwolona(4096));
@@ -64,8 +64,11 @@ TEST(CineFrames, WidthsOutsideFourTo4096AreNotAllowed) {
 
 TEST(CineFrames, ScanLinesAreColumnsAndDepthIndexesRowsMirroredOrNot) {
     std::vector<std::uint8_t> frame(kCineFrameBytes);
-    for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>((i / 256) * 7 + (i % 256) * 3);
-    auto sample = [&](int line, int depth) { return frame[static_cast<std::size_t>(line) * 256 + static_cast<std::size_t>(depth)]; };
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<std::uint8_t>((i / 256) * 7 + (i % 256) * 3);
+    auto sample = [&](int line, int depth) {
+        return frame[static_cast<std::size_t>(line) * 256 + static_cast<std::size_t>(depth)];
+    };
 
     const Bitmap24 plain = klatkaDoBitmapy(frame, false);
     const Bitmap24 mirrored = klatkaDoBitmapy(frame, true);
@@ -118,7 +121,8 @@ TEST(CineFrames, MirroringPutsScanLineZeroOnTheRight) {
     EXPECT_EQ(mirrored.at(0, y).G, 0);
     // The picture under the texts is the grey layout resized.
     const Bitmap24 resized = BicubicResize(klatkaDoBitmapy(frame, true), W, 288);
-    for (int x = 0; x < W; ++x) EXPECT_EQ(mirrored.at(x, y), resized.at(x, y)) << x;
+    for (int x = 0; x < W; ++x)
+        EXPECT_EQ(mirrored.at(x, y), resized.at(x, y)) << x;
 }
 
 } // namespace

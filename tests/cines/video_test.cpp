@@ -44,14 +44,18 @@ double difference(std::span<const std::uint8_t> bgr, const Bitmap24& bitmap) {
     double sum = 0;
     for (int y = 0; y < bitmap.height(); ++y)
         for (int x = 0; x < bitmap.width(); ++x)
-            sum += std::abs(int{bgr[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width()) + static_cast<std::size_t>(x)) * 3 + 1]} -
+            sum += std::abs(int{bgr[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width()) +
+                                     static_cast<std::size_t>(x)) *
+                                        3 +
+                                    1]} -
                             int{bitmap.at(x, y).G});
     return sum / (bitmap.width() * bitmap.height());
 }
 
 double difference(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int{a[i]} - int{b[i]});
+    for (std::size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(int{a[i]} - int{b[i]});
     return sum / static_cast<double>(a.size());
 }
 
@@ -89,8 +93,9 @@ TEST(CineVideo, AStandardCineBecomes255FramesAndAnMpeg4VideoOfTheLoop) {
     // them over 21.25 s, repeating every fourth.
     EXPECT_EQ(fields.at("nb_read_frames"), "255");
 
-    runTool("ffmpeg", {"-v", "error", "-i", video.video.string(), "-f", "rawvideo", "-pix_fmt", "bgr24",
-                       (scratch.path / "frames.bgr").string()},
+    runTool("ffmpeg",
+            {"-v", "error", "-i", video.video.string(), "-f", "rawvideo", "-pix_fmt", "bgr24",
+             (scratch.path / "frames.bgr").string()},
             scratch);
     const std::vector<std::uint8_t> decoded = readBytes(scratch.path / "frames.bgr");
     const std::size_t frameBytes = 132u * 288u * 3u;

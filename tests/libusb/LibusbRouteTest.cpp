@@ -528,6 +528,35 @@ TEST_F(LibusbRoute, ATimedOutStreamedReadRetiresEveryChunk) {
     EXPECT_EQ(device->inUrbsPending(), 0u);
 }
 
+// The long wait of a cine, which the break flag ends between two looks.
+TEST_F(LibusbRoute, AStoppedStreamedReadEndsAsATimedOutOneAndRetiresEveryChunk) {
+    sim::ScannerFaults faults = scanner.faults();
+    faults.bytesPerSecond = 8e6; // 32 MiB take 4 s: the stop comes in the middle
+    scanner.setFaults(faults);
+    EmulatedDevice* device = addScanner();
+    open();
+    switchOn();
+    device->clearSeen();
+    std::vector<std::uint8_t> cine(sim::kCineBytes, 0);
+    ASSERT_TRUE(port->armRead(cine));
+    ASSERT_TRUE(port->writeBlock(wordCommandBlock(23, 0)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    port->writeBlock(filled());
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = port->waitReadUnless(Millis{60000}, [&] {
+        return std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(300);
+    });
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.status, ReadStatus::TimedOut);
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::milliseconds(1500));
+    EXPECT_GT(r.bytes, 0u);
+    EXPECT_LT(r.bytes, sim::kCineBytes);
+    EXPECT_EQ(firstMismatch(100, std::span<const std::uint8_t>(cine).first(r.bytes)), std::nullopt);
+    EXPECT_EQ(device->discardedReaped(), device->discards());
+    EXPECT_EQ(device->inUrbsPending(), 0u);
+}
+
 TEST_F(LibusbRoute, ACancelledReadIsRetired) {
     EmulatedDevice* device = addScanner();
     open();

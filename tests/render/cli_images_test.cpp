@@ -195,7 +195,7 @@ TEST(KelvoListImages, ShowsTheCatalogueAndDownloadsNothing) {
     EXPECT_TRUE(lines[7].ends_with("6.0 MHz   0, 2")) << lines[7];
     EXPECT_EQ(imageCommandsIn(readAll(trace)), 0u);
     EXPECT_THROW(tool.run({"list", "--simulate"}), UsageError);
-    EXPECT_THROW(tool.run({"list", "cines", "--simulate"}), UsageError);
+    EXPECT_THROW(tool.run({"list", "videos", "--simulate"}), UsageError);
 }
 
 TEST(KelvoListImages, FailedCheckShowsItsMessage) {

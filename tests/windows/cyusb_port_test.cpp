@@ -284,6 +284,36 @@ TEST(CyUsbPortRead, NoLimitWaitsUntilTheReplyComes) {
     EXPECT_EQ(buffer, pattern(2048, 5));
 }
 
+// The long wait of a cine, which the break flag ends: asked between slices, and a reply that comes
+// in the meantime still completes the read.
+TEST(CyUsbPortRead, AWaitThatIsToldToStopEndsAsATimedOutOneAndIsRetired) {
+    StandInDriver driver;
+    auto port = driver.openPort();
+    std::vector<std::uint8_t> buffer(4096, 0x00);
+    ASSERT_TRUE(port->armRead(buffer));
+    const auto start = Steady::now();
+    int asked = 0;
+    const ReadResult stopped = port->waitReadUnless(Millis{60000}, [&] {
+        ++asked;
+        return since(start) >= 300ms;
+    });
+    EXPECT_EQ(stopped.status, ReadStatus::TimedOut);
+    EXPECT_GE(since(start), 250ms);
+    EXPECT_LT(since(start), 2000ms);
+    EXPECT_GE(asked, 2);
+    EXPECT_FALSE(port->readArmed());
+
+    ASSERT_TRUE(port->armRead(buffer));
+    std::thread scanner([&] {
+        std::this_thread::sleep_for(250ms);
+        driver.scannerWrite(pattern(4096, 9));
+    });
+    const ReadResult result = port->waitReadUnless(Millis{60000}, [] { return false; });
+    scanner.join();
+    EXPECT_EQ(result.status, ReadStatus::Completed);
+    EXPECT_EQ(buffer, pattern(4096, 9));
+}
+
 TEST(CyUsbPortRead, ReadThatCompletesWithAnErrorFails) {
     StandInDriver driver;
     auto port = driver.openPort();

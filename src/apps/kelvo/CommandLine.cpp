@@ -6,9 +6,9 @@
 namespace kelvo::cli {
 namespace {
 
-constexpr std::array kCommands{"info", "set-clock", "dump-cf", "list", "images", "render"};
+constexpr std::array kCommands{"info", "set-clock", "dump-cf", "list", "images", "render", "cines", "cine2avi"};
 // Commands that read options of their own: these pass on to the command's arguments.
-constexpr std::array kCommandsWithOptions{"list", "images", "render"};
+constexpr std::array kCommandsWithOptions{"list", "images", "render", "cines", "cine2avi"};
 
 bool isCommand(const std::string& word) {
     return std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end();
@@ -69,6 +69,10 @@ std::string usage() {
            "  list images       show the scanner's catalogue of stored images\n"
            "  images -o DIR     download the stored images as annotated bitmaps into DIR\n"
            "  render RAW -o BMP render a raw picture file as an annotated bitmap (no scanner)\n"
+           "  list cines        show the scanner's catalogue of stored cines\n"
+           "  cines -o DIR      download the stored cines and make each a video in DIR\n"
+           "  cine2avi RAW -o DIR --fov MM --range MM\n"
+           "                    make a raw cine file into frames and a video (no scanner)\n"
            "\n"
            "Options:\n"
            "  --simulate [CARD] use the simulated scanner: the card folder CARD, or the built-in card\n"
@@ -97,7 +101,9 @@ std::string commandHelp(const std::string& command) {
                "Copies the scanner's 64 MiB of CF storage into FILE in eight chunks of 8 MiB, each at its\n"
                "own offset. A chunk that cannot be read is left as zeros and named; the exit status is\n"
                "then 1.\n";
-    if (command == "list" || command == "images" || command == "render") return imageCommandHelp(command);
+    if (command == "list") return imageCommandHelp(command) + "\n" + cineCommandHelp(command);
+    if (command == "images" || command == "render") return imageCommandHelp(command);
+    if (command == "cines" || command == "cine2avi") return cineCommandHelp(command);
     return usage();
 }
 

@@ -9,9 +9,9 @@
 namespace kelvo::cli {
 
 struct Options {
-    std::string command;               // info, set-clock, dump-cf, list, images, render
+    std::string command;               // info, set-clock, dump-cf, list, images, render, cines, cine2avi
     // The command's words and, for the commands with options of their own (list, images,
-    // render), those options and their values, in command-line order.
+    // render, cines, cine2avi), those options and their values, in command-line order.
     std::vector<std::string> arguments;
     bool simulate = false;
     std::optional<std::filesystem::path> card; // --simulate CARD
@@ -38,5 +38,7 @@ std::string usage();
 std::string commandHelp(const std::string& command);
 // The help of the image commands (list, images, render).
 std::string imageCommandHelp(const std::string& command);
+// The help of the cine commands (cines, cine2avi) and of "list cines".
+std::string cineCommandHelp(const std::string& command);
 
 } // namespace kelvo::cli

@@ -64,6 +64,8 @@ private:
 } // namespace
 
 int runListImages(const Options& options, std::ostream& out, std::ostream& err) {
+    if (std::find(options.arguments.begin(), options.arguments.end(), "cines") != options.arguments.end())
+        return runListCines(options, out, err);
     CodePage page = kDefaultCodePage;
     bool images = false;
     CommandArgs args(options.arguments);
@@ -72,9 +74,9 @@ int runListImages(const Options& options, std::ostream& out, std::ostream& err) 
         if (a == "images" && !images) images = true;
         else if (a == "--code-page") page = parseCodePage(args.value(a));
         else if (isOption(a)) throw UsageError("list: unknown option " + a);
-        else throw UsageError("list shows images only: kelvo list images");
+        else throw UsageError("list shows images or cines: kelvo list images, kelvo list cines");
     }
-    if (!images) throw UsageError("list needs what to list: kelvo list images");
+    if (!images) throw UsageError("list needs what to list: kelvo list images, or kelvo list cines");
 
     ScannerAccess access(options);
     ListHost host(out, err, page);

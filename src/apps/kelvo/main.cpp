@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
         if (options.command == "set-clock") return runSetClock(options, std::cout, std::cerr);
         if (options.command == "dump-cf") return runDumpCf(options, std::cout, std::cerr);
         if (options.command == "list") return runListImages(options, std::cout, std::cerr);
+        if (options.command == "cines") return runCines(options, std::cout, std::cerr);
+        if (options.command == "cine2avi") return runCine2Avi(options, std::cout, std::cerr);
         if (options.command == "images") return runImages(options, std::cout, std::cerr);
         if (options.command == "render") return runRender(options, std::cout, std::cerr);
         return kExitUsage;

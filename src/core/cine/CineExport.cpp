@@ -9,7 +9,9 @@
 namespace kelvo {
 namespace {
 
-std::string cineNumber(const TImageData& e) { return std::to_string(std::int64_t{e.ID} + 1); }
+std::string cineNumber(const TImageData& e) {
+    return std::to_string(std::int64_t{e.ID} + 1);
+}
 
 CineVideo refused(CineVideo video, CineVideo::Outcome outcome, std::string problem) {
     video.outcome = outcome;
@@ -62,8 +64,7 @@ CineVideo eksportujCine(const CineJob& job, const FrameExportHooks& hooks, const
                            " pixels wide, outside " + std::to_string(kMinCineFrameWidth) + " to " +
                            std::to_string(kMaxCineFrameWidth) + ". No video was made.");
 
-    video.frames =
-        eksportujKlatki(job.rawFile, tmp, job.entry.CF_ZAMIEN_LEWA_PRAWA, static_cast<int>(*width), hooks);
+    video.frames = eksportujKlatki(job.rawFile, tmp, job.entry.CF_ZAMIEN_LEWA_PRAWA, static_cast<int>(*width), hooks);
     if (video.frames.broken) {
         video.outcome = CineVideo::Outcome::Broken;
         return video;

@@ -58,8 +58,8 @@ struct CineVideo {
         EncoderFailed, // the encoder is missing, did not start or failed (encoder says which)
     };
     Outcome outcome = Outcome::NoFrames;
-    std::int32_t zakres = 0;   // the depth range used (mm)
-    std::int64_t width = 0;    // W
+    std::int32_t zakres = 0; // the depth range used (mm)
+    std::int64_t width = 0;  // W
     FrameExport frames;
     std::optional<EncoderRun> encoder;
     std::filesystem::path video;

@@ -57,7 +57,9 @@ std::optional<std::int64_t> szerokoscKlatki(std::int64_t p_pole_widzenia, std::i
     }
 }
 
-bool szerokoscDozwolona(std::int64_t width) { return width >= kMinCineFrameWidth && width <= kMaxCineFrameWidth; }
+bool szerokoscDozwolona(std::int64_t width) {
+    return width >= kMinCineFrameWidth && width <= kMaxCineFrameWidth;
+}
 
 Bitmap24 klatkaCine(std::span<const std::uint8_t> mean, bool mirrored, int width) {
     if (!szerokoscDozwolona(width)) throw std::invalid_argument("a cine frame width outside 4..4096 pixels");

@@ -21,14 +21,16 @@ void readFrame(std::ifstream& in, std::vector<std::uint8_t>& frame, const std::f
 
 } // namespace
 
-std::string frameStatus(int k, int n) { return "Frame: " + std::to_string(k) + "/" + std::to_string(n); }
+std::string frameStatus(int k, int n) {
+    return "Frame: " + std::to_string(k) + "/" + std::to_string(n);
+}
 
 std::filesystem::path frameFile(const std::filesystem::path& tmpFolder, int k) {
     return tmpFolder / ("a_cine_" + std::to_string(k) + ".bmp");
 }
 
-FrameExport eksportujKlatki(const std::filesystem::path& rawFile, const std::filesystem::path& tmpFolder,
-                            bool mirrored, int width, const FrameExportHooks& hooks) {
+FrameExport eksportujKlatki(const std::filesystem::path& rawFile, const std::filesystem::path& tmpFolder, bool mirrored,
+                            int width, const FrameExportHooks& hooks) {
     std::ifstream in(rawFile, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open the raw cine \"" + pathToUtf8(rawFile) + "\"");
     std::error_code ec;

@@ -30,7 +30,7 @@ std::filesystem::path frameFile(const std::filesystem::path& tmpFolder, int k);
 // CineFrames.h) and saves each atomically. A file that cannot be opened or read, and a bitmap
 // that cannot be written, throw std::runtime_error; the file is closed on every way out. The
 // bitmaps written before a break stay.
-FrameExport eksportujKlatki(const std::filesystem::path& rawFile, const std::filesystem::path& tmpFolder,
-                            bool mirrored, int width, const FrameExportHooks& hooks);
+FrameExport eksportujKlatki(const std::filesystem::path& rawFile, const std::filesystem::path& tmpFolder, bool mirrored,
+                            int width, const FrameExportHooks& hooks);
 
 } // namespace kelvo

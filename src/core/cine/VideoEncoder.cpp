@@ -23,7 +23,8 @@ std::string fill(std::string_view format, std::initializer_list<std::string_view
         if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next != values.end()) {
             out += *next++;
             ++i;
-        } else out += format[i];
+        } else
+            out += format[i];
     }
     return out;
 }
@@ -48,20 +49,27 @@ std::string lastLine(const std::filesystem::path& file) {
     std::string piece, last;
     for (char c; in.get(c);) {
         if (c == '\r' || c == '\n') {
-            while (!piece.empty() && piece.back() == ' ') piece.pop_back();
+            while (!piece.empty() && piece.back() == ' ')
+                piece.pop_back();
             if (!piece.empty()) last = piece;
             piece.clear();
-        } else piece += c;
+        } else
+            piece += c;
     }
-    while (!piece.empty() && piece.back() == ' ') piece.pop_back();
+    while (!piece.empty() && piece.back() == ' ')
+        piece.pop_back();
     return piece.empty() ? last : piece;
 }
 
-std::string cineNumber(const TImageData& p_dane) { return std::to_string(std::int64_t{p_dane.ID} + 1); }
+std::string cineNumber(const TImageData& p_dane) {
+    return std::to_string(std::int64_t{p_dane.ID} + 1);
+}
 
 } // namespace
 
-std::string videoFileName(const TImageData& p_dane) { return cineNumber(p_dane) + "_cine.avi"; }
+std::string videoFileName(const TImageData& p_dane) {
+    return cineNumber(p_dane) + "_cine.avi";
+}
 
 std::string ffmpegBatchLine(std::string_view F, std::string_view I, std::string_view O) {
     return fill("\"%s\" -r 12.000 -i \"%s\" -threads:v 2 -vf \"scale=0:0,setdar=4:3\" -codec:v mpeg4 -r 15.000 "
@@ -70,10 +78,14 @@ std::string ffmpegBatchLine(std::string_view F, std::string_view I, std::string_
 }
 
 std::vector<std::string> ffmpegArguments(std::string_view I, std::string_view O) {
-    return {"-r",       "12.000", "-i",     std::string(I), "-threads:v", "2",      "-vf",  "scale=0:0,setdar=4:3",
-            "-codec:v", "mpeg4",  "-r",     "15.000",       "-b:v",       "1200k",  "-flags", "+aic+mv4",
-            "-trellis", "1",      "-mbd",   "2",            "-cmp",       "2",      "-subcmp", "2",
-            "-g",       "250",    "-me_range", "1023",      "-an",        "-y",     std::string(O)};
+    return {"-r",         "12.000", "-i",          std::string(I),
+            "-threads:v", "2",      "-vf",         "scale=0:0,setdar=4:3",
+            "-codec:v",   "mpeg4",  "-r",          "15.000",
+            "-b:v",       "1200k",  "-flags",      "+aic+mv4",
+            "-trellis",   "1",      "-mbd",        "2",
+            "-cmp",       "2",      "-subcmp",     "2",
+            "-g",         "250",    "-me_range",   "1023",
+            "-an",        "-y",     std::string(O)};
 }
 
 std::string patternSafe(std::string_view folder) {
@@ -104,7 +116,8 @@ EncoderPlan planEncoder(const EncoderInputs& in) {
     plan.arguments = ffmpegArguments(I, O);
     plan.script = in.scriptFolder / kEncoderScriptName;
     plan.bytes = "#!/bin/sh\n" + shellQuote(in.encoder);
-    for (const auto& a : plan.arguments) plan.bytes += " " + shellQuote(a);
+    for (const auto& a : plan.arguments)
+        plan.bytes += " " + shellQuote(a);
     plan.bytes += '\n';
     return plan;
 }
@@ -124,7 +137,8 @@ EncoderRun uruchomFFmpeg(const std::filesystem::path& a_folder, const std::files
     in.framesFolder = platform::shortPathText(a_folder);
     in.videoFolder = platform::shortPathText(p_folder);
 #else
-    if (const auto beside = folders.executable / kEncoderPosixName; !folders.executable.empty() && isExecutableFile(beside))
+    if (const auto beside = folders.executable / kEncoderPosixName;
+        !folders.executable.empty() && isExecutableFile(beside))
         in.encoder = pathToUtf8(beside);
     else if (settings.searchPath)
         if (const auto found = platform::findOnPath(kEncoderPosixName)) in.encoder = pathToUtf8(*found);
@@ -167,8 +181,10 @@ EncoderRun uruchomFFmpeg(const std::filesystem::path& a_folder, const std::files
     }
 
     std::error_code ec;
-    if (run.exit.end == platform::ProgramExit::End::NotStarted) run.outcome = EncoderRun::Outcome::NotStarted;
-    else if (run.exit.succeeded() && std::filesystem::is_regular_file(run.video, ec)) run.outcome = EncoderRun::Outcome::Made;
+    if (run.exit.end == platform::ProgramExit::End::NotStarted)
+        run.outcome = EncoderRun::Outcome::NotStarted;
+    else if (run.exit.succeeded() && std::filesystem::is_regular_file(run.video, ec))
+        run.outcome = EncoderRun::Outcome::Made;
     else {
         run.outcome = EncoderRun::Outcome::Failed;
         if (!run.log.empty()) run.lastOutputLine = lastLine(run.log);
@@ -180,13 +196,14 @@ std::string encoderProblem(const EncoderRun& run, const TImageData& p_dane) {
     const std::string head = "No video for cine " + cineNumber(p_dane) + ": ";
     switch (run.outcome) {
     case EncoderRun::Outcome::Made: return {};
-    case EncoderRun::Outcome::Missing:
+    case EncoderRun::Outcome::Missing: // the same for every cine: a run shows it once
 #ifdef _WIN32
-        return head + "the encoder \"" + kEncoderWindowsName + "\" is not in the program's folder \"" +
-               pathToUtf8(run.lookedIn) + "\".";
+        return std::string("No video can be made: the encoder \"") + kEncoderWindowsName +
+               "\" is not in the program's folder \"" + pathToUtf8(run.lookedIn) + "\".";
 #else
-        return head + "the encoder \"" + kEncoderPosixName + "\" is neither in the program's folder \"" +
-               pathToUtf8(run.lookedIn) + "\" nor on PATH (Debian: apt install ffmpeg).";
+        return std::string("No video can be made: the encoder \"") + kEncoderPosixName +
+               "\" is neither in the program's folder \"" + pathToUtf8(run.lookedIn) +
+               "\" nor on PATH (Debian: apt install ffmpeg).";
 #endif
     case EncoderRun::Outcome::NotStarted:
         return head + "the encoder \"" +
@@ -194,9 +211,12 @@ std::string encoderProblem(const EncoderRun& run, const TImageData& p_dane) {
                "\" could not be started.";
     case EncoderRun::Outcome::Failed: {
         std::string text = head;
-        if (run.exit.end != platform::ProgramExit::End::Exited) text += "the encoder's end could not be awaited";
-        else if (run.exit.status != 0) text += "the encoder ended with exit status " + std::to_string(run.exit.status);
-        else text += "the encoder ended without writing \"" + pathToUtf8(run.video) + "\"";
+        if (run.exit.end != platform::ProgramExit::End::Exited)
+            text += "the encoder's end could not be awaited";
+        else if (run.exit.status != 0)
+            text += "the encoder ended with exit status " + std::to_string(run.exit.status);
+        else
+            text += "the encoder ended without writing \"" + pathToUtf8(run.video) + "\"";
         if (!run.log.empty()) {
             text += "; its output is in \"" + pathToUtf8(run.log) + "\"";
             if (!run.lastOutputLine.empty()) text += ", ending: " + run.lastOutputLine;

@@ -63,7 +63,7 @@ struct EncoderInputs {
     std::string framesFolder;
     std::string videoFolder;
     std::int32_t ID = 0;
-    std::filesystem::path scriptFolder; // where zzz.bat or zzz.sh goes
+    std::filesystem::path scriptFolder;                      // where zzz.bat or zzz.sh goes
     AnsiText ansi = AnsiText::forCodePage(kDefaultCodePage); // the batch file's bytes
 };
 
@@ -107,8 +107,8 @@ struct EncoderRun {
     EncoderPlan plan;
     platform::ProgramExit exit;
     std::filesystem::path video;
-    std::filesystem::path log;  // POSIX: the encoder's output
-    std::string lastOutputLine; // its last line, when it failed
+    std::filesystem::path log;      // POSIX: the encoder's output
+    std::string lastOutputLine;     // its last line, when it failed
     std::filesystem::path lookedIn; // the program's folder
 };
 

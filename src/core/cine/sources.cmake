@@ -1,5 +1,5 @@
-# Sources of the cines: download and raw file, frames, the video encoder, as paths relative to
-# src/core.
+# Sources of the cines: download and raw file, frames, the video encoder and the cine run, as
+# paths relative to src/core.
 set(KELVO_CINE_SOURCES
   cine/CineFrames.cpp
   cine/FrameExport.cpp
@@ -9,4 +9,6 @@ set(KELVO_CINE_SOURCES
   platform/ProgramRun.cpp
   transmission/TransmisjaCine.cpp
   transmission/TransmisjaAVI.cpp
+  workflow/EndSteps.cpp
+  workflow/CineWorkflow.cpp
 )

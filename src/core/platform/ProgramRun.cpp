@@ -9,6 +9,7 @@
 #include "platform/SystemText.h"
 
 #include <windows.h>
+// After windows.h, which it builds on.
 #include <shellapi.h>
 #else
 #include <cerrno>
@@ -40,7 +41,8 @@ private:
 };
 
 ProgramExit waitForProcess(HANDLE process, const std::function<void()>& whileWaiting) {
-    while (WaitForSingleObject(process, whileWaiting ? DWORD{kWaitSliceMs} : INFINITE) == WAIT_TIMEOUT) whileWaiting();
+    while (WaitForSingleObject(process, whileWaiting ? DWORD{kWaitSliceMs} : INFINITE) == WAIT_TIMEOUT)
+        whileWaiting();
     DWORD code = 0;
     if (!GetExitCodeProcess(process, &code)) return {ProgramExit::End::Unknown, -1};
     return {ProgramExit::End::Exited, static_cast<int>(code)};
@@ -72,7 +74,8 @@ HANDLE inheritable(HANDLE h) {
 
 class WindowsRunner final : public ProgramRunner {
 public:
-    ProgramExit shellOpenAndWait(const std::filesystem::path& file, const std::function<void()>& whileWaiting) override {
+    ProgramExit shellOpenAndWait(const std::filesystem::path& file,
+                                 const std::function<void()>& whileWaiting) override {
         const std::wstring name = file.wstring();
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info;
@@ -90,13 +93,15 @@ public:
                            const std::optional<std::filesystem::path>& output,
                            const std::function<void()>& whileWaiting) override {
         std::wstring commandLine = quoteArgument(program.wstring());
-        for (const auto& a : arguments) commandLine += L" " + quoteArgument(utf8ToWide(a));
+        for (const auto& a : arguments)
+            commandLine += L" " + quoteArgument(utf8ToWide(a));
 
-        const ProcessHandle input(inheritable(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                          nullptr, OPEN_EXISTING, 0, nullptr)));
-        const ProcessHandle log(output ? inheritable(CreateFileW(output->c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
-                                       : nullptr);
+        const ProcessHandle input(inheritable(
+            CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)));
+        const ProcessHandle log(output
+                                    ? inheritable(CreateFileW(output->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
+                                    : nullptr);
         if (input.get() == INVALID_HANDLE_VALUE || (output && log.get() == INVALID_HANDLE_VALUE)) return {};
 
         STARTUPINFOW si{};
@@ -169,7 +174,8 @@ ProgramExit spawnAndWait(const std::string& program, const std::vector<std::stri
                          const std::function<void()>& whileWaiting) {
     std::vector<char*> argv;
     argv.reserve(argvStrings.size() + 1);
-    for (const auto& s : argvStrings) argv.push_back(const_cast<char*>(s.c_str()));
+    for (const auto& s : argvStrings)
+        argv.push_back(const_cast<char*>(s.c_str()));
     argv.push_back(nullptr);
 
     FileActions actions;
@@ -183,9 +189,8 @@ ProgramExit spawnAndWait(const std::string& program, const std::vector<std::stri
             posix_spawn_file_actions_adddup2(actions.get(), STDOUT_FILENO, STDERR_FILENO) != 0)
             return {};
     }
-    if (ownGroup &&
-        (posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP) != 0 ||
-         posix_spawnattr_setpgroup(attributes.get(), 0) != 0))
+    if (ownGroup && (posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP) != 0 ||
+                     posix_spawnattr_setpgroup(attributes.get(), 0) != 0))
         return {};
 
     pid_t pid = 0;
@@ -195,7 +200,8 @@ ProgramExit spawnAndWait(const std::string& program, const std::vector<std::stri
 
 class PosixRunner final : public ProgramRunner {
 public:
-    ProgramExit shellOpenAndWait(const std::filesystem::path& file, const std::function<void()>& whileWaiting) override {
+    ProgramExit shellOpenAndWait(const std::filesystem::path& file,
+                                 const std::function<void()>& whileWaiting) override {
 #ifdef __APPLE__
         const auto opener = findOnPath("open");
 #else

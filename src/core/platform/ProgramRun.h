@@ -31,7 +31,8 @@ public:
     // Windows: the shell "open"s `file` (ShellExecuteExW, verb "open", no parameters, no working
     // folder, window shown normally) and the process it starts is waited for. Elsewhere the
     // desktop's opener (xdg-open, open) is run on it and waited for.
-    virtual ProgramExit shellOpenAndWait(const std::filesystem::path& file, const std::function<void()>& whileWaiting) = 0;
+    virtual ProgramExit shellOpenAndWait(const std::filesystem::path& file,
+                                         const std::function<void()>& whileWaiting) = 0;
 
     // Starts `program` directly with `arguments` as separate argv entries (argv[0] is the
     // program's path; no shell interprets a value), standard input from the null device and,

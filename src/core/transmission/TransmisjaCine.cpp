@@ -26,7 +26,8 @@ const TImageData& entryAt(const std::vector<std::unique_ptr<TImageData>>& list, 
 
 bool TQX27R_Transmisja::czekajNaCine(TWatekReadUSB_Context& p_kontekst) {
     if (!a_armed) return false;
-    const ReadResult result = a_device.aHandle->waitReadUnless(Millis{p_kontekst.timeOut}, [this] { return a_break.load(); });
+    const ReadResult result =
+        a_device.aHandle->waitReadUnless(Millis{p_kontekst.timeOut}, [this] { return a_break.load(); });
     a_armed = false; // completed, failed, or cancelled and reaped by the route
     p_kontekst.nBytes = static_cast<std::uint32_t>(result.bytes);
     return result.status == ReadStatus::Completed;
@@ -57,7 +58,8 @@ CineDownload TQX27R_Transmisja::pobierajCine(std::int32_t p_id) {
     }
     // Behind what arrived the buffer still holds an earlier transfer: it must read as nothing.
     std::fill(a_buf_usb.begin() + static_cast<std::ptrdiff_t>(result.deliveredBytes), a_buf_usb.end(), std::uint8_t{0});
-    result.outcome = result.deliveredBytes == kCineBytes ? CineDownload::Outcome::Complete : CineDownload::Outcome::ShortReply;
+    result.outcome =
+        result.deliveredBytes == kCineBytes ? CineDownload::Outcome::Complete : CineDownload::Outcome::ShortReply;
     return result;
 }
 
