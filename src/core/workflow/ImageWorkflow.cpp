@@ -1,8 +1,7 @@
 #include "workflow/ImageWorkflow.h"
 
+#include "workflow/EndSteps.h"
 #include "workflow/Messages.h"
-
-#include <exception>
 
 namespace kelvo {
 namespace {
@@ -69,13 +68,6 @@ ImageRun runImages(TQX27R_Transmisja& v_usb, const std::filesystem::path& p_fold
     return run;
 }
 
-// Step 13 without its last part (freeing the object, which its owner does): "Finish!" and the
-// end of the transmission.
-void endSteps(ImageWorkflowHost& host, TQX27R_Transmisja& v_usb) {
-    host.status(messages::kFinish);
-    v_usb.zakoncz_transmisje();
-}
-
 } // namespace
 
 ImageRun GetImages(TUSB_Device& usb_device, const std::filesystem::path& p_folder, ImageWorkflowHost& host,
@@ -87,18 +79,10 @@ ImageRun GetImages(TUSB_Device& usb_device, const std::filesystem::path& p_folde
     // Declared after the object: detached before it is freed, on every way out.
     const RunningTransfer::Scope attached(v_usb, *transfer);
 
-    ImageRun run;
-    try {
-        run = runImages(*transfer, p_folder, host, settings);
-    } catch (...) {
-        // The end steps still run; the first error is the one the caller gets.
-        try {
-            endSteps(host, *transfer);
-        } catch (...) {
-        }
-        throw;
-    }
-    endSteps(host, *transfer);
+    // Step 13 but for freeing the object, which its owner does: on every way out.
+    EndSteps end(host, *transfer);
+    ImageRun run = runImages(*transfer, p_folder, host, settings);
+    end.finish();
     return run;
 }
 
