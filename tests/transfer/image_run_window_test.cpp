@@ -2,6 +2,7 @@
 // thread's texts and message boxes, "Break", Esc and closing during a run, and the folder
 // opened afterwards.
 #include "WindowRig.h"
+#include "platform/Paths.h"
 #include "workflow/Messages.h"
 
 #include <QApplication>
@@ -184,6 +185,33 @@ TEST(TransferRun, CinesButtonListsTheCineCatalogue) {
     EXPECT_EQ(rig.window->statusText(), messages::kFinish);
     EXPECT_EQ(rig.starter.opened, (std::vector<std::filesystem::path>{rig.folder}));
     EXPECT_TRUE(rig.window->cinesButton()->isEnabled());
+}
+
+// A whole cine run from the window: the raw loop, its frames and, where the encoder is on PATH,
+// the video, with "Finish!" and the folder opened at the end.
+TEST(TransferRun, CineRunWritesTheLoopItsFramesAndTheVideo) {
+    sim::Card card = smallCard();
+    card.identity.field_of_view = 40;
+    card.cine = [](unsigned slot) -> std::optional<std::vector<std::uint8_t>> {
+        if (slot != 0) return std::nullopt;
+        std::vector<std::uint8_t> raw(sim::kCineBytes);
+        for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<std::uint8_t>((i / 256 + i / 131072) & 0xFF);
+        return raw;
+    };
+    ConnectedRig rig(std::move(card));
+    Autopilot pilot;
+    pilot.then([&] { return rig.dialogUp(); }, [&] { rig.dialog().okButton()->click(); });
+    rig.window->cinesButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return pilot.finished() && rig.runOver(); }, 120000));
+
+    const auto raw = rig.folder / "tmp" / "cine_1.bin";
+    ASSERT_TRUE(std::filesystem::exists(raw));
+    EXPECT_EQ(std::filesystem::file_size(raw), sim::kCineBytes);
+    EXPECT_TRUE(std::filesystem::exists(rig.folder / "tmp" / "a_cine_0.bmp"));
+    EXPECT_EQ(rig.window->statusText(), messages::kFinish);
+    EXPECT_EQ(rig.starter.opened, (std::vector<std::filesystem::path>{rig.folder}));
+    if (!platform::findOnPath("ffmpeg")) GTEST_SKIP() << "no ffmpeg on PATH: the video is not made";
+    EXPECT_TRUE(std::filesystem::exists(rig.folder / "1_cine.avi"));
 }
 
 } // namespace
