@@ -3,28 +3,13 @@
 #include "CommandArgs.h"
 #include "Commands.h"
 #include "ScannerAccess.h"
+#include "TextColumns.h"
 #include "workflow/ImageWorkflow.h"
 
 #include <algorithm>
 
 namespace kelvo::cli {
 namespace {
-
-// Characters, not bytes: the descriptions may hold letters of two bytes in UTF-8.
-std::size_t displayWidth(const std::string& utf8) {
-    return static_cast<std::size_t>(
-        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string padded(const std::string& text, std::size_t width) {
-    const std::size_t w = displayWidth(text);
-    return text + std::string(w < width ? width - w : 0, ' ') + "  ";
-}
-
-std::string trimmedRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
 
 std::string measurementsPresent(const TImageData& e) {
     std::string text;
